@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstring>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -114,6 +115,15 @@ bool have_tool(const std::string& tool) {
 std::vector<uint8_t> read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<uint8_t> read_file_range(const std::string& path, uint64_t offset, size_t length) {
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(offset));
+    std::vector<uint8_t> data(length);
+    in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(length));
+    data.resize(static_cast<size_t>(in.gcount()));
+    return data;
 }
 
 bool write_file(const std::string& path, const std::vector<uint8_t>& data) {

@@ -37,6 +37,8 @@ int run_command(const std::string& command, std::string* output = nullptr);
 bool have_tool(const std::string& tool);
 
 std::vector<uint8_t> read_file(const std::string& path);
+// Up to length bytes at offset (fewer at the end of the file).
+std::vector<uint8_t> read_file_range(const std::string& path, uint64_t offset, size_t length);
 bool write_file(const std::string& path, const std::vector<uint8_t>& data);
 std::string sha256_file(const std::string& path);
 std::string sha256_bytes(const std::vector<uint8_t>& data);
