@@ -4,11 +4,16 @@
 
 int run_drives(const arguments_s& arguments);
 int run_volumes(const arguments_s& arguments);
+int run_scan_command(const arguments_s& arguments);
+int run_recover_command(const arguments_s& arguments);
 
 const std::vector<command_s>& commands() {
     static const std::vector<command_s> list{
         {"drives", "tarnwell drives [--json]", {}, run_drives},
         {"volumes", "tarnwell volumes [--json]", {}, run_volumes},
+        {"scan", "tarnwell scan VOL [--json]", {}, run_scan_command},
+        {"recover", "tarnwell recover VOL --to DIR [--id N ...] [--force]", {"--to", "--id", "--force"},
+         run_recover_command},
     };
     return list;
 }
