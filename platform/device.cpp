@@ -1,6 +1,8 @@
 #include "platform/device.h"
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -89,6 +91,7 @@ bool readable_now(const device_handle& device, uint64_t offset, uint64_t length)
         fail(EIO);
         return false;
     }
+    if (settings.read_delay_us) std::this_thread::sleep_for(std::chrono::microseconds(settings.read_delay_us));
     return true;
 }
 

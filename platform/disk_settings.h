@@ -14,6 +14,7 @@ struct disk_settings_s {
     bool present = true;
     std::optional<uint32_t> sector_size;
     std::vector<std::pair<uint64_t, uint64_t>> bad_ranges;  // offset, length
+    uint32_t read_delay_us = 0;  // a slow disk, for tests that must catch a scan while it runs
 
     // True when a read of [offset, offset + length) touches an unreadable range.
     bool touches_bad_range(uint64_t offset, uint64_t length) const;

@@ -88,6 +88,11 @@ void set_sector_size(const std::string& path, uint32_t sector_size) {
     state().settings[path].sector_size = sector_size;
 }
 
+void set_read_delay(const std::string& path, uint32_t microseconds) {
+    std::lock_guard guard(state().lock);
+    state().settings[path].read_delay_us = microseconds;
+}
+
 void reset_disk_settings() {
     std::lock_guard guard(state().lock);
     state().settings.clear();

@@ -23,6 +23,8 @@ void set_medium_present(const std::string& path, bool present);
 void add_bad_range(const std::string& path, uint64_t offset, uint64_t length);
 // The sector size the disk reports (512 unless set).
 void set_sector_size(const std::string& path, uint32_t sector_size);
+// Every read of this disk first waits this long (a slow disk, so a test can pause a scan).
+void set_read_delay(const std::string& path, uint32_t microseconds);
 // Forgets every medium, bad range and sector size setting.
 void reset_disk_settings();
 
