@@ -94,10 +94,7 @@ bool path_is_on_volume(const std::string& path, const volume_info_s& volume) {
         if (target_text.rfind(point, 0) == 0) return true;
     uint64_t device = block_device_number(volume.device_name);
     struct stat info {};
-    if (device != 0 && ::stat(target.c_str(), &info) == 0 && info.st_dev == device) return true;
-    // An image's partition is "on" the path when the target is the image file itself.
-    std::error_code ec;
-    return fs::equivalent(target, volume.disk_path, ec);
+    return device != 0 && ::stat(target.c_str(), &info) == 0 && info.st_dev == device;
 }
 
 }  // namespace platform

@@ -122,3 +122,13 @@ TEST(platform_disks, drive_paths_and_the_disk_variable) {
     EXPECT_EQ(disks[0], "/tmp/a.img");
     EXPECT_EQ(disks[1].front(), '/');  // made absolute
 }
+
+TEST(platform_volumes, a_path_under_a_mount_point_lies_on_the_volume) {
+    test_support::scratch_dir dir;
+    platform::volume_info_s volume;
+    volume.device_name = "/nonexistent/disk#1";
+    volume.mount_paths = {dir.path() + "/"};
+    EXPECT_TRUE(platform::path_is_on_volume(dir.file("not/yet/made"), volume));
+    EXPECT_TRUE(platform::path_is_on_volume(dir.path(), volume));
+    EXPECT_FALSE(platform::path_is_on_volume("/proc", volume));
+}
