@@ -1,12 +1,14 @@
 #include "tests/disk/disk_test_support.h"
 
 #include <chrono>
+#include <filesystem>
 #include <set>
 #include <thread>
 
 #include "disk/sector_device.h"
 #include "platform/test_seam.h"
 #include "platform/trace.h"
+#include "tests/support/test_support.h"
 
 namespace disk_test {
 
@@ -94,16 +96,17 @@ uint8_t list_dir(uint32_t start_cluster, std::vector<walked_entry>& out) {
 
 namespace {
 
-void walk_folder(uint32_t cluster, const std::string& path, std::set<uint32_t>& seen,
+void walk_folder(uint32_t cluster, const std::string& path, bool inside_deleted, std::set<uint32_t>& seen,
                  walk_result& result) {
     std::vector<walked_entry> entries;
     if (uint8_t failed = list_dir(cluster, entries))
         result.errors.push_back((path.empty() ? "/" : path) + ": " + std::to_string(failed));
     for (walked_entry& entry : entries) {
         entry.path = path + "/" + (entry.long_name.empty() ? entry.short_name : entry.long_name);
+        entry.inside_deleted = inside_deleted;
         result.entries.push_back(entry);
         if (entry.folder() && entry.first_cluster >= 2 && seen.insert(entry.first_cluster).second)
-            walk_folder(entry.first_cluster, entry.path, seen, result);
+            walk_folder(entry.first_cluster, entry.path, inside_deleted || entry.deleted(), seen, result);
     }
 }
 
@@ -112,8 +115,56 @@ void walk_folder(uint32_t cluster, const std::string& path, std::set<uint32_t>& 
 walk_result walk() {
     walk_result result;
     std::set<uint32_t> seen;
-    walk_folder(0, "", seen, result);
+    walk_folder(0, "", false, seen, result);
     return result;
+}
+
+tree_map live_tree(fat_volume& volume, const walk_result& walked, std::vector<std::string>& errors) {
+    tree_map tree;
+    for (const walked_entry& entry : walked.entries) {
+        if (entry.deleted() || entry.inside_deleted) continue;
+        if (entry.folder()) {
+            tree[entry.path] = "<dir>";
+            continue;
+        }
+        std::vector<uint8_t> data;
+        if (uint8_t result = read_whole(volume, entry.first_cluster, entry.size, false, data))
+            errors.push_back(entry.path + ": read " + std::to_string(result));
+        tree[entry.path] = test_support::sha256_bytes(data);
+    }
+    return tree;
+}
+
+tree_map mtools_tree(const std::string& image, const std::string& scratch_folder, std::string& error) {
+    namespace fs = std::filesystem;
+    std::string out = scratch_folder + "/mcopy-out";
+    fs::remove_all(out);
+    fs::create_directories(out);
+    std::string output;
+    if (test_support::run_command("LC_ALL=C.UTF-8 MTOOLS_SKIP_CHECK=1 mcopy -s -n -i '" + image + "' ::/ '" + out + "'",
+                                  &output) != 0) {
+        error = output;
+        return {};
+    }
+    tree_map tree;
+    for (const auto& item : fs::recursive_directory_iterator(out)) {
+        std::string path = item.path().string().substr(out.size());
+        tree[path] = item.is_directory() ? "<dir>" : test_support::sha256_file(item.path().string());
+    }
+    fs::remove_all(out);
+    return tree;
+}
+
+std::vector<std::string> tree_differences(const tree_map& a, const tree_map& b) {
+    std::vector<std::string> differences;
+    for (const auto& [path, value] : a) {
+        auto it = b.find(path);
+        if (it == b.end()) differences.push_back("-" + path);
+        else if (it->second != value) differences.push_back("~" + path);
+    }
+    for (const auto& [path, value] : b)
+        if (!a.count(path)) differences.push_back("+" + path);
+    return differences;
 }
 
 uint8_t read_whole(fat_volume& volume, uint32_t first_cluster, uint32_t size, bool contiguous,

@@ -3,6 +3,7 @@
 // recursive walk of its directories and whole-file reads.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,7 @@ struct walked_entry {
     uint8_t attributes = 0;
     uint32_t size = 0;
     uint32_t first_cluster = 0;
+    bool inside_deleted = false;  // some folder above it is deleted
     bool deleted() const { return attributes & fat_attribute_deleted; }
     bool folder() const { return attributes & fat_attribute_directory; }
 };
@@ -57,6 +59,16 @@ struct walk_result {
 walk_result walk();
 // The entries of one directory of volume 0 (start_cluster 0 = the root); result of the first failed read.
 uint8_t list_dir(uint32_t start_cluster, std::vector<walked_entry>& out);
+
+// Path -> "<dir>" for a folder or the sha256 of a file's content.
+using tree_map = std::map<std::string, std::string>;
+// The live folders and files of the walk (nothing deleted, nothing inside a deleted folder),
+// each file read along its chain; a failed read goes into errors.
+tree_map live_tree(fat_volume& volume, const walk_result& walked, std::vector<std::string>& errors);
+// The live tree as mtools copies it out of an image (mcopy -s); empty with error on failure.
+tree_map mtools_tree(const std::string& image, const std::string& scratch_folder, std::string& error);
+// "+path" for what only b has, "-path" for what only a has, "~path" for differing content.
+std::vector<std::string> tree_differences(const tree_map& a, const tree_map& b);
 
 // Reads a whole file in steps of step bytes, as the scan engine extracts it.
 uint8_t read_whole(fat_volume& volume, uint32_t first_cluster, uint32_t size, bool contiguous,
