@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/output.h"
+#include "engines/raw_recovery.h"
 
 namespace {
 
@@ -47,6 +48,8 @@ void print_scan(const scan_run_s& run, bool json) {
         result["scanned_count"] = static_cast<qint64>(run.engine->scanned_count());
         result["found_count"] = static_cast<qint64>(run.engine->found_count());
         result["folders"] = folders;
+        if (auto* deep = dynamic_cast<const raw_recovery_c*>(run.engine.get()))
+            result["unreadable_blocks"] = static_cast<qint64>(deep->report().unreadable_blocks);
         print_json(result);
         return;
     }
@@ -61,6 +64,12 @@ void print_scan(const scan_run_s& run, bool json) {
                         static_cast<unsigned long long>(row.id));
         }
         total += static_cast<size_t>(rows.size());
+    }
+    if (auto* deep = dynamic_cast<const raw_recovery_c*>(run.engine.get())) {
+        std::printf("%zu files found by content; %llu unreadable blocks skipped%s\n", total,
+                    static_cast<unsigned long long>(deep->report().unreadable_blocks),
+                    run.stop_code == 3 ? " (stopped)" : "");
+        return;
     }
     std::printf("%zu files found in %zu folders; %llu entries read%s\n", total, nodes.size(),
                 static_cast<unsigned long long>(run.engine->scanned_count()),

@@ -4,10 +4,17 @@
 #include "cli/progress_bar.h"
 #include "cli/volume_checks.h"
 #include "engines/fat_recovery.h"
+#include "engines/raw_recovery.h"
 
 bool choose_engine(scan_run_s& run, bool deep, std::string& error) {
-    (void)deep;
     const QString& file_system = run.volume.file_system;
+    if (deep) {
+        static const bool configured = (carve_init("./Tarnwell.conf"), true);
+        (void)configured;
+        run.kind = engine_deep;
+        run.engine = std::make_unique<raw_recovery_c>();
+        return true;
+    }
     if (file_system.startsWith("FAT")) {
         run.kind = engine_fat;
         run.engine = std::make_unique<fat_recovery_c>();
@@ -22,6 +29,8 @@ bool check_volume_readable(const scan_run_s& run, std::string& error) {
     switch (run.kind) {
     case engine_fat:
         return check_fat_volume(run.volume, error);
+    case engine_deep:
+        return check_carving_volume(run.volume, error);
     default:
         return true;
     }

@@ -1,5 +1,6 @@
 #include "cli/volume_checks.h"
 
+#include "calloway/calloway.h"
 #include "disk/fat_reader.h"
 #include "disk/sector_device.h"
 
@@ -45,5 +46,15 @@ bool check_fat_volume(const volume_item_s& volume, std::string& error) {
         error = "cannot mount " + volume.device_name.toStdString() + ": " + fat_result_text(result);
         return false;
     }
+    return true;
+}
+
+bool check_carving_volume(const volume_item_s& volume, std::string& error) {
+    carve_handle handle = carve_open(volume.volume_name.toStdString().c_str());
+    if (!handle) {
+        error = "cannot open " + volume.device_name.toStdString() + " for reading";
+        return false;
+    }
+    carve_close(handle);
     return true;
 }

@@ -6,3 +6,4 @@
 #include "devices/volume_list.h"
 
 bool check_fat_volume(const volume_item_s& volume, std::string& error);
+bool check_carving_volume(const volume_item_s& volume, std::string& error);
