@@ -77,6 +77,10 @@ std::string boot_and_read_screen(const std::string& qemu, const std::string& ima
     std::fprintf(monitor, "quit\n");
     std::fflush(monitor);
     ::pclose(monitor);
+    if (!shows_final_text(screen)) {
+        auto log = test_support::read_file(work + "/qemu.log");
+        screen += "[emulator log]\n" + std::string(log.begin(), log.end());
+    }
     return screen;
 }
 
