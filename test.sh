@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
+scripts/install-qemu.sh
 dir=build
 args=()
 if [ "${1:-}" = "--sanitize" ]; then

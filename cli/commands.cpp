@@ -7,6 +7,7 @@ int run_volumes(const arguments_s& arguments);
 int run_scan_command(const arguments_s& arguments);
 int run_recover_command(const arguments_s& arguments);
 int run_open_command(const arguments_s& arguments);
+int run_partitions_command(const arguments_s& arguments);
 
 const std::vector<command_s>& commands() {
     static const std::vector<command_s> list{
@@ -17,6 +18,8 @@ const std::vector<command_s>& commands() {
          {"--to", "--id", "--force", "--deep"}, run_recover_command},
         {"open", "tarnwell open FILE.sav [--json] [--recover-to DIR] [--force]", {"--recover-to", "--force"},
          run_open_command},
+        {"partitions", "tarnwell partitions DRIVE [--json] [--write --yes]", {"--write", "--yes"},
+         run_partitions_command},
     };
     return list;
 }
