@@ -32,7 +32,7 @@ TEST(cli_partitions, a_wiped_table_is_found_and_written_back) {
 
     ASSERT_EQ(tarnwell("partitions 1 --json --write --yes --disks '" + image + "' 2>/dev/null", &out), 0) << out;
     auto found = QJsonDocument::fromJson(QByteArray::fromStdString(out)).object()["partitions"].toArray();
-    ASSERT_EQ(found.size(), 1);
+    ASSERT_EQ(found.size(), 1) << out;
     auto partition = found[0].toObject();
     EXPECT_EQ(partition["file_system"].toString(), "FAT32");
     EXPECT_EQ(partition["start_sector"].toInt(), 2048);

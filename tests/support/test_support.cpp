@@ -95,7 +95,7 @@ std::optional<std::string> unpack_testdata(const std::string& archive_name) {
 }
 
 int run_command(const std::string& command, std::string* output) {
-    std::string full = command + " 2>&1";
+    std::string full = "{ " + command + "\n} 2>&1";  // the command's own redirections win
     FILE* pipe = ::popen(full.c_str(), "r");
     if (!pipe) return -1;
     std::array<char, 4096> chunk{};
