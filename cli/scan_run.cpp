@@ -4,6 +4,7 @@
 #include "cli/progress_bar.h"
 #include "cli/volume_checks.h"
 #include "engines/fat_recovery.h"
+#include "engines/ntfs_recovery.h"
 #include "engines/raw_recovery.h"
 
 bool choose_engine(scan_run_s& run, bool deep, std::string& error) {
@@ -20,8 +21,12 @@ bool choose_engine(scan_run_s& run, bool deep, std::string& error) {
         run.engine = std::make_unique<fat_recovery_c>();
         return true;
     }
-    error = file_system == "NTFS" ? "NTFS volumes are not supported yet; try --deep"
-                                  : "not a FAT or NTFS volume; try --deep";
+    if (file_system == "NTFS") {
+        run.kind = engine_ntfs;
+        run.engine = std::make_unique<ntfs_recovery_c>();
+        return true;
+    }
+    error = "not a FAT or NTFS volume; try --deep";
     return false;
 }
 
@@ -29,11 +34,12 @@ bool check_volume_readable(const scan_run_s& run, std::string& error) {
     switch (run.kind) {
     case engine_fat:
         return check_fat_volume(run.volume, error);
+    case engine_ntfs:
+        return check_ntfs_volume(run.volume, error);
     case engine_deep:
         return check_carving_volume(run.volume, error);
-    default:
-        return true;
     }
+    return false;
 }
 
 void run_scan(scan_run_s& run) {

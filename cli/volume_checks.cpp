@@ -3,6 +3,10 @@
 #include "calloway/calloway.h"
 #include "disk/fat_reader.h"
 #include "disk/sector_device.h"
+#include "engines/ntfs_recovery.h"
+#include "vessor/vessor.h"
+
+#include <vector>
 
 namespace {
 
@@ -56,5 +60,18 @@ bool check_carving_volume(const volume_item_s& volume, std::string& error) {
         return false;
     }
     carve_close(handle);
+    return true;
+}
+
+bool check_ntfs_volume(const volume_item_s& volume, std::string& error) {
+    std::vector<uint8_t> context(vessor::context_size, 0);
+    const std::string device = ntfs_recovery_c::device_name(volume);
+    int result = ntfs_scan_startup(device.c_str(), context.data());
+    if (result < 0) {
+        error = "cannot read the NTFS volume " + volume.device_name.toStdString() + " (" + device +
+                ", NTFS library result " + std::to_string(result) + ")";
+        return false;
+    }
+    ntfs_scan_cleanup(context.data());
     return true;
 }

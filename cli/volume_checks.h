@@ -7,3 +7,4 @@
 
 bool check_fat_volume(const volume_item_s& volume, std::string& error);
 bool check_carving_volume(const volume_item_s& volume, std::string& error);
+bool check_ntfs_volume(const volume_item_s& volume, std::string& error);
