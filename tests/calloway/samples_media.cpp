@@ -57,11 +57,15 @@ bytes avi_movie() {
     return file;
 }
 
-bytes mpeg_frames(int count) {
+// MPEG-1 layer III frames at 44.1 kHz: 128 kbit/s frames are 417 or 418 bytes long, 320 kbit/s
+// ones 1044 or 1045 (more than a sector: their header test looks past the sector).
+bytes mpeg_frames(int count, bool high_rate) {
     byte_writer out;
+    uint32_t length = high_rate ? 1044 : 417;
     for (int i = 0; i < count; ++i) {
-        bool padded = i % 3 == 1;  // 128 kbit/s at 44.1 kHz: 417 or 418 bytes
-        out.be32(0xFFFB9000 | (padded ? 0x200 : 0)).raw(noise(padded ? 414 : 413, 100 + i));
+        bool padded = i % 3 == 1;
+        out.be32((high_rate ? 0xFFFBE000 : 0xFFFB9000) | (padded ? 0x200 : 0));
+        out.raw(noise(length - 4 + (padded ? 1 : 0), 100 + i));
     }
     return out.data;
 }
@@ -71,7 +75,7 @@ bytes mp3_tagged() {
     std::string title = "A test tone";
     out.text("ID3").u8(3).u8(0).u8(0).be32(10 + 1 + title.size());  // size < 128: its 7-bit form is the same
     out.text("TIT2").be32(1 + title.size()).le16(0).u8(0).text(title);
-    out.raw(mpeg_frames(12));
+    out.raw(mpeg_frames(12, false));
     out.text("TAG").fill(125, ' ');
     return out.data;
 }
@@ -195,7 +199,7 @@ void add_media(std::vector<sample_s>& out) {
     out.push_back({"wav", "wav", wave()});
     out.push_back({"avi", "avi", avi_movie()});
     out.push_back({"mp3", "mp3", mp3_tagged()});
-    out.push_back({"mp3_untagged", "mp3", mpeg_frames(20)});
+    out.push_back({"mp3_untagged", "mp3", mpeg_frames(20, true)});
     out.push_back({"ogg", "ogg", ogg_stream()});
     out.push_back({"flac", "flac", flac_stream()});
     out.push_back({"mp4", "mp4", iso_media("isom", true)});
