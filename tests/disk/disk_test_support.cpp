@@ -21,7 +21,6 @@ attached_drives::attached_drives(const std::vector<std::string>& paths, platform
 
 attached_drives::~attached_drives() {
     sector_device_test::reset();
-    fat_register_volume(0, nullptr);
     platform::test::set_disk_list(std::nullopt);
     platform::test::reset_disk_settings();
     platform::test::remove_memory_disks();
@@ -30,6 +29,10 @@ attached_drives::~attached_drives() {
 std::string memory_disk(const std::string& name, std::vector<uint8_t> bytes) {
     platform::test::add_memory_disk(name, std::make_shared<std::vector<uint8_t>>(std::move(bytes)));
     return "mem:" + name;
+}
+
+mounted_volume::~mounted_volume() {
+    fat_register_volume(0, nullptr);
 }
 
 std::unique_ptr<mounted_volume> mount(uint8_t drive, uint8_t partition, uint32_t start_sector) {

@@ -33,6 +33,10 @@ std::string memory_disk(const std::string& name, std::vector<uint8_t> bytes);
 
 // A volume object registered as volume 0 on a drive, as the scan engine sets it up.
 struct mounted_volume {
+    mounted_volume() = default;
+    mounted_volume(const mounted_volume&) = delete;
+    mounted_volume& operator=(const mounted_volume&) = delete;
+    ~mounted_volume();  // unregisters volume 0: the reader must not keep a pointer to it
     fat_volume volume;
     uint8_t open_result = 0;
     fat_dir root;
