@@ -14,6 +14,7 @@ namespace {
 constexpr int min_frames_after_tag = 2;
 constexpr int min_frames_bare = 6;
 constexpr uint64_t max_tag_padding = 64 * KiB;
+constexpr int max_tags = 4;
 
 struct frame_s {
     uint32_t length = 0;
@@ -102,8 +103,15 @@ uint64_t skip_trailing_tags(source_c& file, uint64_t offset) {
 }
 
 carve_result_s measure(source_c& file) {
-    uint64_t tag = id3_tag_length(file.view(0, 10));
-    uint64_t position = tag ? first_frame_after(file, tag) : 0;
+    // Some taggers add a second tag in front of the frames instead of rewriting the first.
+    uint64_t position = 0;
+    bool tagged = false;
+    for (int tags = 0; tags < max_tags; ++tags) {
+        uint64_t tag = id3_tag_length(file.view(position, 10));
+        if (tag == 0) break;
+        tagged = true;
+        position = first_frame_after(file, position + tag);
+    }
     uint32_t kind = 0;
     int frames = 0;
     for (;;) {
@@ -113,7 +121,7 @@ carve_result_s measure(source_c& file) {
         position += frame.length;
         ++frames;
     }
-    if (frames < (tag ? min_frames_after_tag : min_frames_bare)) return {};
+    if (frames < (tagged ? min_frames_after_tag : min_frames_bare)) return {};
     return {skip_trailing_tags(file, position), {}};
 }
 

@@ -26,7 +26,8 @@ uint64_t riff_form_length(source_c& file, uint64_t offset, const std::function<b
     uint64_t end = offset + 8 + header.u32(4);
     if (end > file.limit()) return 0;
     uint64_t position = offset + 12;
-    while (end - position >= 8) {
+    bool pad_left_out = false;
+    while (position < end && end - position >= 8) {
         platform::byte_reader chunk = file.view(position, 8);
         if (!chunk.has(0, 8) || !is_chunk_id(chunk, 0)) return 0;
         uint32_t size = chunk.u32(4);
@@ -36,8 +37,10 @@ uint64_t riff_form_length(source_c& file, uint64_t offset, const std::function<b
         uint64_t data_end = position + 8 + size;
         if (data_end > end) return 0;
         position = data_end + (size & 1);  // chunks are padded to even sizes
-        if (position > end) position = end;  // a final pad byte the RIFF size leaves out
+        pad_left_out = position > end;
     }
+    // Some writers store the last chunk's pad byte but leave it out of the RIFF size.
+    if (pad_left_out && file.view(end, 1).has(0, 1) && file.view(end, 1).u8(0) == 0) ++end;
     return end;
 }
 

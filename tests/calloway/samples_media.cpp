@@ -31,6 +31,20 @@ bytes wave() {
     return riff("WAVE", chunks.data);
 }
 
+// Its last chunk has an odd size; the pad byte after it is written but left out of the RIFF size.
+bytes wave_with_uncounted_pad() {
+    byte_writer fmt;
+    fmt.le16(1).le16(1).le32(11025).le32(11025).le16(1).le16(8);
+    byte_writer chunks;
+    chunk(chunks, "fmt ", fmt.data);
+    chunk(chunks, "data", noise(2001, 15));
+    bytes file = riff("WAVE", chunks.data);
+    byte_writer size;
+    size.le32(file.size() - 8 - 1);
+    std::copy(size.data.begin(), size.data.end(), file.begin() + 4);
+    return file;
+}
+
 bytes list(const char* type, const bytes& content) {
     byte_writer out;
     out.text(type).raw(content);
@@ -70,11 +84,15 @@ bytes mpeg_frames(int count, bool high_rate) {
     return out.data;
 }
 
-bytes mp3_tagged() {
+// An ID3v2.3 tag (with padding when asked), optionally a second ID3v2.4 tag, frames, ID3v1.
+bytes mp3_tagged(size_t padding, bool second_tag) {
     byte_writer out;
     std::string title = "A test tone";
-    out.text("ID3").u8(3).u8(0).u8(0).be32(10 + 1 + title.size());  // size < 128: its 7-bit form is the same
-    out.text("TIT2").be32(1 + title.size()).le16(0).u8(0).text(title);
+    uint32_t size = static_cast<uint32_t>(10 + 1 + title.size() + padding);
+    out.text("ID3").u8(3).u8(0).u8(0);
+    out.u8((size >> 21) & 0x7F).u8((size >> 14) & 0x7F).u8((size >> 7) & 0x7F).u8(size & 0x7F);
+    out.text("TIT2").be32(1 + title.size()).le16(0).u8(0).text(title).fill(padding);
+    if (second_tag) out.text("ID3").u8(4).u8(0).u8(0).be32(12).text("TCON").be32(2).le16(0).u8(0).text("x");
     out.raw(mpeg_frames(12, false));
     out.text("TAG").fill(125, ' ');
     return out.data;
@@ -197,8 +215,10 @@ bytes iso_media(const char* brand, bool with_ftyp) {
 
 void add_media(std::vector<sample_s>& out) {
     out.push_back({"wav", "wav", wave()});
+    out.push_back({"wav_uncounted_pad", "wav", wave_with_uncounted_pad()});
     out.push_back({"avi", "avi", avi_movie()});
-    out.push_back({"mp3", "mp3", mp3_tagged()});
+    out.push_back({"mp3", "mp3", mp3_tagged(0, false)});
+    out.push_back({"mp3_two_tags", "mp3", mp3_tagged(4000, true)});
     out.push_back({"mp3_untagged", "mp3", mpeg_frames(20, true)});
     out.push_back({"ogg", "ogg", ogg_stream()});
     out.push_back({"flac", "flac", flac_stream()});
