@@ -159,6 +159,7 @@ uint8_t drive_read_sectors(unsigned drive, void* destination, uint32_t first_sec
     if (uint8_t result = begin_transfer(drive, first_sector, count, transfer)) return result;
     if (transfer.byte_count > transfer_buffer_size) return sector_parameter_error;
     if (transfer.byte_count == 0) return sector_ok;
+    if (!destination) return sector_parameter_error;
     uint8_t* buffer = table().transfer_buffer;
     int64_t got = platform::device_read(transfer.entry->handle, buffer, transfer.byte_count, transfer.byte_offset);
     if (got != static_cast<int64_t>(transfer.byte_count)) return sector_error;
@@ -172,6 +173,7 @@ uint8_t drive_write_sectors(unsigned drive, const void* source, uint32_t first_s
     if (transfer.entry->status & drive_status_write_protected) return sector_write_protected;
     if (transfer.byte_count > transfer_buffer_size) return sector_parameter_error;
     if (transfer.byte_count == 0) return sector_ok;
+    if (!source) return sector_parameter_error;
     uint8_t* buffer = table().transfer_buffer;
     std::memcpy(buffer, source, transfer.byte_count);
     int64_t put = platform::device_write(transfer.entry->handle, buffer, transfer.byte_count, transfer.byte_offset);
