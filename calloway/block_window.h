@@ -1,12 +1,13 @@
 #pragma once
-// The scan's sequential view of the volume: large blocks read one after the other, a little of
+// The scan's sequential view of the volume: large blocks one after the other, with the end of
 // the previous block kept in front so that a header near a block's end is still tested whole.
-// A block that cannot be read is split into units; a unit that still fails is skipped (its
-// bytes read as zero and marked unreadable), traced and counted.
+// Unreadable units of a block read as zero; they are counted and traced as the scan meets them.
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "calloway/block_reader.h"
 #include "platform/device.h"
 
 namespace calloway {
@@ -20,11 +21,11 @@ class block_window_c {
 public:
     static constexpr size_t block_size = 8u << 20;
     static constexpr size_t lookahead = 64u << 10;  // bytes a header test may see past its position
-    static constexpr size_t piece_size = 2u << 20;  // one read; stop is watched between reads
-    static constexpr size_t unit_size = 64u << 10;  // granularity of skipped unreadable data
 
     block_window_c(platform::device_handle device, uint64_t volume_size, const std::atomic<int32_t>& stop,
                    unreadable_count_s& unreadable);
+
+    bool ok() const { return reader_.ok(); }
 
     // Makes [position, position + lookahead) present, or up to the end of the volume. False when
     // the scan is stopping.
@@ -33,31 +34,21 @@ public:
     uint64_t start() const { return start_; }
     uint64_t end() const { return start_ + length_; }
     // The bytes at a position inside [start(), end()).
-    const uint8_t* data_at(uint64_t position) const { return buffer_.data() + (position - start_); }
-    // True when no skipped unit overlaps [offset, offset + count).
+    const uint8_t* data_at(uint64_t position) const { return data_ + (position - start_); }
+    // True when no unreadable unit overlaps [offset, offset + count).
     bool readable(uint64_t offset, uint64_t count) const;
 
 private:
-    void keep_from(uint64_t position);
-    bool fill();
-    void read_piece(uint64_t offset, size_t count, uint8_t* destination);
-    void skip_unit(uint64_t offset, size_t count, uint8_t* destination);
+    void count_unreadable(const block_reader_c::block_s& block);
 
-    platform::device_handle device_;
     uint64_t volume_size_;
-    const std::atomic<int32_t>& stop_;
     unreadable_count_s& unreadable_;
-    std::vector<uint8_t> buffer_;
+    block_reader_c reader_;
+    std::unique_ptr<block_reader_c::block_s> block_;
+    const uint8_t* data_ = nullptr;
     uint64_t start_ = 0;
     size_t length_ = 0;
-    struct range_s {
-        uint64_t offset;
-        uint64_t count;
-    };
-    std::vector<range_s> unreadable_ranges_;  // inside or after the window, in volume order
+    std::vector<byte_range_s> unreadable_ranges_;  // inside the window
 };
-
-// Reads count bytes at offset, going on after short reads; false unless all arrived.
-bool read_exact(const platform::device_handle& device, uint64_t offset, size_t count, uint8_t* destination);
 
 }  // namespace calloway

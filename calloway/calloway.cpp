@@ -53,7 +53,11 @@ int carve_scan_with_report(carve_params* params, const char* volume_path, carve_
         return -1;
     }
     calloway::carver_set_c carvers(calloway::builtin_formats(), config_snapshot());
-    calloway::scan_volume(device, carvers, *params, result);
+    if (!calloway::scan_volume(device, carvers, *params, result)) {
+        platform::tracef("Calloway: no memory for the scan of %s\n", volume_path);
+        if (report) *report = result;
+        return -1;
+    }
     if (result.unreadable_blocks)
         platform::tracef("Calloway: %llu unreadable blocks (%llu bytes) skipped on %s\n",
                          static_cast<unsigned long long>(result.unreadable_blocks),

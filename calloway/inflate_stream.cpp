@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-#include <vector>
+#include <memory>
 
 namespace calloway {
 
@@ -34,7 +34,7 @@ inflate_extent_s inflate_extent(source_c& file, uint64_t offset, bool with_crc) 
     inflater_c inflater;
     if (!inflater.ok()) return result;
     z_stream& stream = inflater.stream();
-    std::vector<uint8_t> output(output_chunk);
+    auto output = std::make_unique_for_overwrite<uint8_t[]>(output_chunk);  // thrown away: no need to clear it
     uint32_t crc = static_cast<uint32_t>(crc32(0, nullptr, 0));
     uint64_t position = offset;
     for (;;) {
@@ -44,11 +44,11 @@ inflate_extent_s inflate_extent(source_c& file, uint64_t offset, bool with_crc) 
         stream.avail_in = static_cast<uInt>(input.size());
         int status = Z_OK;
         while (stream.avail_in > 0 && status == Z_OK) {
-            stream.next_out = output.data();
-            stream.avail_out = static_cast<uInt>(output.size());
+            stream.next_out = output.get();
+            stream.avail_out = static_cast<uInt>(output_chunk);
             status = inflate(&stream, Z_NO_FLUSH);
-            size_t made = output.size() - stream.avail_out;
-            if (with_crc && made) crc = static_cast<uint32_t>(crc32(crc, output.data(), static_cast<uInt>(made)));
+            size_t made = output_chunk - stream.avail_out;
+            if (with_crc && made) crc = static_cast<uint32_t>(crc32(crc, output.get(), static_cast<uInt>(made)));
             result.produced += made;
         }
         position += input.size() - stream.avail_in;

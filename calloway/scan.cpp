@@ -60,12 +60,13 @@ uint64_t scan_window(const block_window_c& window, volume_reader_c& volume, cons
 
 }  // namespace
 
-void scan_volume(const platform::device_handle& device, const carver_set_c& carvers, carve_params& params,
+bool scan_volume(const platform::device_handle& device, const carver_set_c& carvers, carve_params& params,
                  carve_report_s& report) {
     uint64_t volume_size = platform::device_size(device);
     unreadable_count_s unreadable;
     block_window_c window(device, volume_size, params.stop, unreadable);
     volume_reader_c volume(device, volume_size, params.stop);
+    if (!window.ok()) return false;
     volume.set_block(&window);
     uint64_t position = 0;
     bool finished = true;
@@ -85,6 +86,7 @@ void scan_volume(const platform::device_handle& device, const carver_set_c& carv
     report.unreadable_bytes = unreadable.bytes;
     report.bytes_scanned = finished ? volume_size : std::min(position, volume_size);
     if (finished) params.progress.store(1.0, std::memory_order_relaxed);
+    return true;
 }
 
 }  // namespace calloway

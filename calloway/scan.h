@@ -9,8 +9,9 @@ namespace calloway {
 
 constexpr uint64_t sector_size = 512;
 
-// Returns when the end of the volume is reached or params.stop is set.
-void scan_volume(const platform::device_handle& device, const carver_set_c& carvers, carve_params& params,
+// Returns when the end of the volume is reached or params.stop is set; false when the scan
+// could not start (no memory for its buffers).
+bool scan_volume(const platform::device_handle& device, const carver_set_c& carvers, carve_params& params,
                  carve_report_s& report);
 
 }  // namespace calloway

@@ -5,7 +5,9 @@
 namespace calloway {
 
 namespace {
-constexpr size_t cache_size = 4u << 20;
+// Small enough that the bytes it reads past a file's end (which the scan's next block reads
+// again) cost little; large enough for a view and its alignment.
+constexpr size_t cache_size = 2u << 20;
 constexpr uint64_t cache_alignment = 4096;
 }  // namespace
 
@@ -22,21 +24,22 @@ platform::byte_reader volume_reader_c::view(uint64_t offset, size_t count) {
     if (offset < cache_start_ || offset + count > cache_start_ + cache_length_) {
         if (!load(offset, count)) return {};
     }
-    return platform::byte_reader(cache_.data() + (offset - cache_start_), count);
+    return platform::byte_reader(cache_.get() + (offset - cache_start_), count);
 }
 
 bool volume_reader_c::load(uint64_t offset, size_t count) {
-    if (cache_.empty()) cache_.resize(cache_size);
+    if (!cache_) cache_ = make_big_buffer(cache_size);
+    if (!cache_) return false;
     uint64_t start = offset - offset % cache_alignment;
     size_t length = static_cast<size_t>(std::min<uint64_t>(cache_size, volume_size_ - start));
-    if (read_exact(device_, start, length, cache_.data())) {
+    if (read_exact(device_, start, length, cache_.get())) {
         cache_start_ = start;
         cache_length_ = length;
         return true;
     }
     // Somewhere in the cache's span is damage: settle for exactly what was asked.
     cache_length_ = 0;
-    if (!read_exact(device_, offset, count, cache_.data())) return false;
+    if (!read_exact(device_, offset, count, cache_.get())) return false;
     cache_start_ = offset;
     cache_length_ = count;
     return true;

@@ -1,11 +1,12 @@
 #pragma once
 // Bounded random access to the volume for the formats' length functions, which often need
 // bytes beyond the scan's current block. Views inside that block come from it; others from a
-// cache of a few MiB, so memory stays bounded whatever the volume's size.
+// cache of two MiB, so memory stays bounded whatever the volume's size.
 #include <atomic>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
+#include "calloway/big_buffer.h"
 #include "calloway/block_window.h"
 #include "platform/byte_reader.h"
 #include "platform/device.h"
@@ -34,7 +35,7 @@ private:
     uint64_t volume_size_;
     const std::atomic<int32_t>& stop_;
     const block_window_c* block_ = nullptr;
-    std::vector<uint8_t> cache_;
+    big_buffer cache_;
     uint64_t cache_start_ = 0;
     size_t cache_length_ = 0;
 };

@@ -3,7 +3,7 @@
 #include <bzlib.h>
 
 #include <string_view>
-#include <vector>
+#include <memory>
 
 #include "calloway/formats/registry.h"
 
@@ -43,7 +43,7 @@ uint64_t stream_end(source_c& file, uint64_t offset) {
     decompressor_c decompressor;
     if (!decompressor.ok()) return 0;
     bz_stream& stream = decompressor.stream();
-    std::vector<char> output(output_chunk);
+    auto output = std::make_unique_for_overwrite<char[]>(output_chunk);  // thrown away: no need to clear it
     uint64_t position = offset;
     for (;;) {
         platform::byte_reader input = file.view(position, input_chunk);
@@ -52,11 +52,11 @@ uint64_t stream_end(source_c& file, uint64_t offset) {
         stream.avail_in = static_cast<unsigned>(input.size());
         int status = BZ_OK;
         while (stream.avail_in > 0 && status == BZ_OK) {
-            stream.next_out = output.data();
-            stream.avail_out = static_cast<unsigned>(output.size());
+            stream.next_out = output.get();
+            stream.avail_out = static_cast<unsigned>(output_chunk);
             unsigned input_before = stream.avail_in;
             status = BZ2_bzDecompress(&stream);
-            bool no_progress = stream.avail_in == input_before && stream.avail_out == output.size();
+            bool no_progress = stream.avail_in == input_before && stream.avail_out == output_chunk;
             if (status == BZ_OK && no_progress) return 0;
         }
         position += input.size() - stream.avail_in;

@@ -16,18 +16,35 @@ constexpr size_t max_streams = 256;
 constexpr uint8_t flag_first = 0x02;
 constexpr uint8_t flag_last = 0x04;
 
-// Ogg's CRC-32: polynomial 0x04C11DB7, not reflected, starting at 0.
-uint32_t ogg_crc(uint32_t crc, const uint8_t* data, size_t size) {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
+// Ogg's CRC-32: polynomial 0x04C11DB7, not reflected, starting at 0. Eight bytes a step
+// (slicing by eight): every page of a file is checked, so this runs over all its bytes.
+using crc_tables = std::array<std::array<uint32_t, 256>, 8>;
+
+const crc_tables& ogg_crc_tables() {
+    static const crc_tables tables = [] {
+        crc_tables t{};
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t r = i << 24;
             for (int bit = 0; bit < 8; ++bit) r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
-            t[i] = r;
+            t[0][i] = r;
         }
+        for (uint32_t i = 0; i < 256; ++i)
+            for (size_t k = 1; k < 8; ++k) t[k][i] = (t[k - 1][i] << 8) ^ t[0][t[k - 1][i] >> 24];
         return t;
     }();
-    for (size_t i = 0; i < size; ++i) crc = (crc << 8) ^ table[((crc >> 24) ^ data[i]) & 0xFF];
+    return tables;
+}
+
+uint32_t ogg_crc(uint32_t crc, const uint8_t* data, size_t size) {
+    const crc_tables& t = ogg_crc_tables();
+    while (size >= 8) {
+        uint32_t high = crc ^ (uint32_t{data[0]} << 24 | uint32_t{data[1]} << 16 | uint32_t{data[2]} << 8 | data[3]);
+        crc = t[7][high >> 24] ^ t[6][(high >> 16) & 0xFF] ^ t[5][(high >> 8) & 0xFF] ^ t[4][high & 0xFF] ^
+              t[3][data[4]] ^ t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
+        data += 8;
+        size -= 8;
+    }
+    for (; size > 0; --size) crc = (crc << 8) ^ t[0][((crc >> 24) ^ *data++) & 0xFF];
     return crc;
 }
 

@@ -54,13 +54,16 @@ bool more_pdf_follows(source_c& file, uint64_t offset) {
     return bytes.matches(at, "obj");
 }
 
-// The first "%PDF-" at a sector boundary in [from, to), or to.
+// The first "%PDF-" at a sector boundary in [from, to), or to. Only the boundaries are
+// looked at: the file's own bytes may mention the text anywhere.
 uint64_t next_header(source_c& file, uint64_t from, uint64_t to) {
-    while (from < to) {
-        auto hit = file.find("%PDF-", from, to);
-        if (!hit) return to;
-        if (*hit % sector == 0) return *hit;
-        from = *hit + 1;
+    uint64_t boundary = (from + sector - 1) / sector * sector;
+    while (boundary < to) {
+        platform::byte_reader bytes = file.view(boundary, MiB);
+        if (bytes.size() == 0) return to;
+        for (size_t at = 0; at < bytes.size() && boundary + at < to; at += sector)
+            if (bytes.matches(at, "%PDF-")) return boundary + at;
+        boundary += (bytes.size() + sector - 1) / sector * sector;
     }
     return to;
 }
