@@ -156,10 +156,12 @@ const file_name_s* record_summary_s::preferred_name() const {
 int64_t unix_time(uint64_t filetime) { return static_cast<int64_t>(filetime / 10000000ULL) - 11644473600LL; }
 
 bool summarise_record(uint64_t number, const platform::byte_reader& record, const record_source_i& source,
-                      bool want_runs, record_summary_s& s) {
+                      bool want_runs, record_summary_s& s, std::vector<attribute_s>& attributes) {
+    std::vector<file_name_s> names = std::move(s.names);
+    names.clear();
     s = record_summary_s{};
+    s.names = std::move(names);
     s.number = number;
-    std::vector<attribute_s> attributes;
     if (!parse_record_header(record, s.header) || !list_attributes(record, s.header, attributes)) return false;
     gathered_s gathered;
     take_attributes(attributes, want_runs, s, gathered);

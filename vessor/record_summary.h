@@ -55,9 +55,10 @@ public:
 };
 
 // Summarises a fixed-up base record. With want_runs the data stream's extents are decoded
-// too. False when the record's own attributes are malformed.
+// too. False when the record's own attributes are malformed. A summary and attribute list kept
+// by the caller from one record to the next keep their storage, so a scan allocates little.
 bool summarise_record(uint64_t number, const platform::byte_reader& record, const record_source_i& source,
-                      bool want_runs, record_summary_s& summary);
+                      bool want_runs, record_summary_s& summary, std::vector<attribute_s>& attributes);
 
 // Windows FILETIME (100 ns since 1601) as seconds since 1970.
 int64_t unix_time(uint64_t filetime);

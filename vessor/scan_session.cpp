@@ -91,10 +91,9 @@ bool scan_session_c::next(uint8_t* record, uint8_t* context) {
         set_position(context, next_record_);
         if (!bytes) continue;
         platform::byte_reader view(bytes, rs);
-        record_summary_s summary;
         if (!view.matches(0, "FILE") || view.u64(32) != 0) continue;  // empty, or an extension record
-        if (!summarise_record(number, view, table_, false, summary) || summary.names.empty()) continue;
-        write_scan_record(summary, record);
+        if (!summarise_record(number, view, table_, false, summary_, attributes_) || summary_.names.empty()) continue;
+        write_scan_record(summary_, record);
         return true;
     }
     set_position(context, table_.record_count());
@@ -107,7 +106,9 @@ int scan_session_c::recover(uint64_t record_number, const char* target_path) {
     if (!table_.read_record(record_number, bytes)) return error_no_record;
     platform::byte_reader view(bytes.data(), bytes.size());
     record_summary_s summary;
-    if (view.u64(32) != 0 || !summarise_record(record_number, view, table_, true, summary)) return error_no_record;
+    std::vector<attribute_s> attributes;
+    if (view.u64(32) != 0 || !summarise_record(record_number, view, table_, true, summary, attributes))
+        return error_no_record;
     return write_data_stream(table_, volume_, summary, target_path);
 }
 

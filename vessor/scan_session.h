@@ -35,6 +35,8 @@ private:
     uint64_t block_first_ = 0;
     uint64_t block_count_ = 0;
     uint64_t next_record_ = 0;
+    record_summary_s summary_;                // kept between records for their storage
+    std::vector<attribute_s> attributes_;
 };
 
 // The 576-byte record of a summary.
