@@ -204,23 +204,29 @@ bool in_collation_order(const std::vector<std::u16string>& names, const std::vec
 
 TEST_F(builder_structure_test, folder_indexes_read_like_the_ones_windows_wrote) {
     TARNWELL_TESTDATA_OR_SKIP(windows, "ntfs_index.raw.gz");  // Windows 7; folder 39 has index blocks
-    ntfs_builder_c b;
-    uint64_t big = b.add_folder(5, "big");
+    // Built twice: index blocks of a cluster or more, and several blocks in one 2 MiB cluster.
     std::set<std::u16string> live;
-    for (int i = 0; i < 400; ++i) {
-        std::string name = (i % 3 ? "File " : "file ") + std::to_string(i * 7919 % 1000) + (i % 5 ? ".txt" : "");
-        entry_options_s o;
-        o.deleted = i % 4 == 0;
-        if (i % 10 == 1) o.dos_name = "F" + std::to_string(i) + "~1.TXT";
-        b.add_file(big, name, {1}, o);
-        if (o.deleted) continue;
-        live.insert(std::u16string(name.begin(), name.end()));
-        if (!o.dos_name.empty()) live.insert(std::u16string(o.dos_name.begin(), o.dos_name.end()));
-    }
-    b.add_folder(5, "small");
     test_support::scratch_dir dir;
-    ASSERT_TRUE(b.write_image(dir.file("built.img"))) << b.error();
-    use_disk_files({windows, dir.file("built.img")});
+    uint64_t big = 0;
+    for (uint32_t cluster : {4096u, 2u * 1024 * 1024}) {
+        ntfs_fixture::volume_options_s options;
+        options.cluster_size = cluster;
+        ntfs_builder_c b(options);
+        big = b.add_folder(5, "big");
+        for (int i = 0; i < 400; ++i) {
+            std::string name = (i % 3 ? "File " : "file ") + std::to_string(i * 7919 % 1000) + (i % 5 ? ".txt" : "");
+            entry_options_s o;
+            o.deleted = i % 4 == 0;
+            if (i % 10 == 1) o.dos_name = "F" + std::to_string(i) + "~1.TXT";
+            b.add_file(big, name, {1}, o);
+            if (o.deleted) continue;
+            live.insert(std::u16string(name.begin(), name.end()));
+            if (!o.dos_name.empty()) live.insert(std::u16string(o.dos_name.begin(), o.dos_name.end()));
+        }
+        b.add_folder(5, "small");
+        ASSERT_TRUE(b.write_image(dir.file(std::to_string(cluster) + ".img"))) << b.error();
+    }
+    use_disk_files({windows, dir.file("4096.img"), dir.file("2097152.img")});
 
     struct folder_s {
         const char* device;
@@ -228,7 +234,8 @@ TEST_F(builder_structure_test, folder_indexes_read_like_the_ones_windows_wrote) 
         const char16_t* must_hold;
     };
     for (const folder_s& f : {folder_s{"/dev/hda1", 39, u"111111111111111.txt"}, folder_s{"/dev/hda1", 5, u"test_dir"},
-                              folder_s{"/dev/hdb0", big, u"File 919.txt"}, folder_s{"/dev/hdb0", 5, u"small"}}) {
+                              folder_s{"/dev/hdb0", big, u"File 919.txt"}, folder_s{"/dev/hdb0", 5, u"small"},
+                              folder_s{"/dev/hdc0", big, u"File 919.txt"}}) {
         SCOPED_TRACE(std::string(f.device) + " folder " + std::to_string(f.folder));
         opened_s v;
         ASSERT_TRUE(v.open(f.device));
