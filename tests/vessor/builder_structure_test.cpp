@@ -16,7 +16,7 @@ using ntfs_fixture::ntfs_builder_c;
 
 namespace {
 
-class builder_structure_test : public vessor_test_c {};
+class ntfs_builder_structure_test : public vessor_test_c {};
 
 // One opened volume, read through the library's own table reader.
 struct opened_s {
@@ -63,7 +63,7 @@ std::vector<uint8_t> recover(scan_c& scan, uint64_t record, const std::string& p
     return test_support::read_file(path);
 }
 
-TEST_F(builder_structure_test, system_records_and_boot_sector_match_windows) {
+TEST_F(ntfs_builder_structure_test, system_records_and_boot_sector_match_windows) {
     TARNWELL_TESTDATA_OR_SKIP(windows, "vss_1_vol.tar.gz");  // Windows 10, 4 KiB clusters
     ntfs_builder_c b;
     b.add_file(5, "file", pattern_bytes(100, 1));
@@ -95,7 +95,7 @@ TEST_F(builder_structure_test, system_records_and_boot_sector_match_windows) {
     EXPECT_TRUE(std::equal(built.boot.begin(), built.boot.end(), image.end() - 512));
 }
 
-TEST_F(builder_structure_test, two_mebibyte_clusters_are_described_as_windows_does) {
+TEST_F(ntfs_builder_structure_test, two_mebibyte_clusters_are_described_as_windows_does) {
     TARNWELL_TESTDATA_OR_SKIP(windows, "ntfs-2m.raw.gz");
     ntfs_fixture::volume_options_s options;
     options.cluster_size = 2 * 1024 * 1024;
@@ -112,7 +112,7 @@ TEST_F(builder_structure_test, two_mebibyte_clusters_are_described_as_windows_do
     EXPECT_EQ(record_shape(built, 0, built_header), record_shape(real, 0, real_header));
 }
 
-TEST_F(builder_structure_test, attribute_definitions_and_case_table_match_windows) {
+TEST_F(ntfs_builder_structure_test, attribute_definitions_and_case_table_match_windows) {
     TARNWELL_TESTDATA_OR_SKIP(windows, "vss_1_vol.tar.gz");
     ntfs_builder_c b;
     test_support::scratch_dir dir;
@@ -202,7 +202,7 @@ bool in_collation_order(const std::vector<std::u16string>& names, const std::vec
     return true;
 }
 
-TEST_F(builder_structure_test, folder_indexes_read_like_the_ones_windows_wrote) {
+TEST_F(ntfs_builder_structure_test, folder_indexes_read_like_the_ones_windows_wrote) {
     TARNWELL_TESTDATA_OR_SKIP(windows, "ntfs_index.raw.gz");  // Windows 7; folder 39 has index blocks
     // Built twice: index blocks of a cluster or more, and several blocks in one 2 MiB cluster.
     std::set<std::u16string> live;
@@ -252,7 +252,7 @@ TEST_F(builder_structure_test, folder_indexes_read_like_the_ones_windows_wrote) 
     }
 }
 
-TEST_F(builder_structure_test, blkid_recognises_built_volumes) {
+TEST_F(ntfs_builder_structure_test, blkid_recognises_built_volumes) {
     if (!test_support::have_tool("blkid")) GTEST_SKIP() << "blkid absent";
     ntfs_fixture::volume_options_s options;
     options.label = "FixtureVol";

@@ -89,7 +89,7 @@ TEST(lznt1_test, compressed_data_round_trips_and_never_overruns) {
     }
 }
 
-TEST(run_list_test, mapping_pairs_decode_or_are_refused) {
+TEST(ntfs_run_list_test, mapping_pairs_decode_or_are_refused) {
     struct case_s {
         const char* what;
         bytes_t pairs;
@@ -127,7 +127,7 @@ TEST(run_list_test, mapping_pairs_decode_or_are_refused) {
     }
 }
 
-TEST(fixup_test, update_sequence_arrays_are_checked_before_use) {
+TEST(ntfs_fixup_test, update_sequence_arrays_are_checked_before_use) {
     ntfs_fixture::detail::record_encoder_c encoder(1024, 40, 1, 1, 0, 1);
     encoder.add_resident(0x80, {}, bytes_t(700, 0x77));  // data across the first sector's end
     const bytes_t protected_record = encoder.finish();

@@ -19,7 +19,7 @@ using ntfs_fixture::storage_e;
 
 namespace {
 
-class damaged_volume_test : public vessor_test_c {};
+class ntfs_damaged_volume_test : public vessor_test_c {};
 
 entry_options_s deleted(storage_e storage = storage_e::automatic) {
     entry_options_s o;
@@ -33,7 +33,7 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-TEST_F(damaged_volume_test, volumes_that_cannot_be_opened) {
+TEST_F(ntfs_damaged_volume_test, volumes_that_cannot_be_opened) {
     ntfs_fixture::volume_options_s options;
     options.mft_fragments = 3;
     options.mft_attribute_list = true;
@@ -76,7 +76,7 @@ TEST_F(damaged_volume_test, volumes_that_cannot_be_opened) {
     }
 }
 
-TEST_F(damaged_volume_test, a_record_whose_fixups_do_not_match_is_refused) {
+TEST_F(ntfs_damaged_volume_test, a_record_whose_fixups_do_not_match_is_refused) {
     ntfs_builder_c b;
     uint64_t before = b.add_file(5, "before", pattern_bytes(10, 1), deleted());
     uint64_t torn = b.add_file(5, "torn", pattern_bytes(10, 2), deleted());
@@ -96,7 +96,7 @@ TEST_F(damaged_volume_test, a_record_whose_fixups_do_not_match_is_refused) {
     EXPECT_FALSE(exists(dir.file("torn")));
 }
 
-TEST_F(damaged_volume_test, an_unreadable_stretch_of_the_table_costs_only_its_records) {
+TEST_F(ntfs_damaged_volume_test, an_unreadable_stretch_of_the_table_costs_only_its_records) {
     ntfs_builder_c b;
     std::vector<uint64_t> files;
     for (int i = 0; i < 40; ++i) files.push_back(b.add_file(5, "f" + std::to_string(i), {1, 2}, deleted()));
@@ -110,7 +110,7 @@ TEST_F(damaged_volume_test, an_unreadable_stretch_of_the_table_costs_only_its_re
     for (size_t i = 0; i < files.size(); ++i) EXPECT_EQ(records.count(files[i]), i == 20 ? 0u : 1u) << i;
 }
 
-TEST_F(damaged_volume_test, data_that_cannot_be_had_is_a_failure) {
+TEST_F(ntfs_damaged_volume_test, data_that_cannot_be_had_is_a_failure) {
     ntfs_builder_c b;
     uint64_t early = b.add_file(5, "early", pattern_bytes(20000, 1), deleted(storage_e::contiguous));
     uint64_t unreadable = b.add_file(5, "unreadable", pattern_bytes(20000, 2), deleted(storage_e::contiguous));
@@ -141,7 +141,7 @@ TEST_F(damaged_volume_test, data_that_cannot_be_had_is_a_failure) {
     EXPECT_EQ(*image, pristine);
 }
 
-TEST_F(damaged_volume_test, records_and_targets_that_give_nothing) {
+TEST_F(ntfs_damaged_volume_test, records_and_targets_that_give_nothing) {
     ntfs_builder_c b;
     uint64_t folder = b.add_folder(5, "folder", deleted());
     entry_options_s split = deleted(storage_e::fragmented);
@@ -192,7 +192,7 @@ TEST_F(damaged_volume_test, records_and_targets_that_give_nothing) {
 // Bytes of the table and of the runs changed at random: whatever comes out, the scan ends,
 // every call returns a result code, and nothing outside the buffers is touched (the sanitizer
 // build watches that).
-TEST_F(damaged_volume_test, random_damage_to_the_table_never_breaks_the_reader) {
+TEST_F(ntfs_damaged_volume_test, random_damage_to_the_table_never_breaks_the_reader) {
     ntfs_fixture::volume_options_s options;
     options.mft_fragments = 2;
     options.mft_attribute_list = true;

@@ -13,7 +13,7 @@ using namespace vessor_test;
 
 namespace {
 
-class real_image_test : public vessor_test_c {};
+class ntfs_real_image_test : public vessor_test_c {};
 
 using records_t = std::map<uint64_t, scanned_s>;
 
@@ -88,7 +88,7 @@ const image_case_s image_cases[] = {
      }},
 };
 
-TEST_F(real_image_test, tables_scan_and_hold_what_they_are_known_to_hold) {
+TEST_F(ntfs_real_image_test, tables_scan_and_hold_what_they_are_known_to_hold) {
     const char* system_names[] = {"$MFT",    "$MFTMirr", "$LogFile", "$Volume", "$AttrDef", ".",
                                   "$Bitmap", "$Boot",    "$BadClus", "$Secure", "$UpCase",  "$Extend"};
     for (const image_case_s& c : image_cases) {

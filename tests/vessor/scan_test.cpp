@@ -12,7 +12,7 @@ using ntfs_fixture::storage_e;
 
 namespace {
 
-class scan_test : public vessor_test_c {};
+class ntfs_scan_test : public vessor_test_c {};
 
 entry_options_s deleted() {
     entry_options_s o;
@@ -20,7 +20,7 @@ entry_options_s deleted() {
     return o;
 }
 
-TEST_F(scan_test, lists_every_named_base_record_in_record_order) {
+TEST_F(ntfs_scan_test, lists_every_named_base_record_in_record_order) {
     ntfs_builder_c b;
     entry_options_s timed;
     timed.creation_time = 1000000000;
@@ -98,7 +98,7 @@ TEST_F(scan_test, lists_every_named_base_record_in_record_order) {
     EXPECT_EQ(records[gone].time_a, 1300000000);
 }
 
-TEST_F(scan_test, a_record_buffer_is_written_whole) {
+TEST_F(ntfs_scan_test, a_record_buffer_is_written_whole) {
     ntfs_builder_c b;
     b.add_file(5, "x", {1, 2, 3}, deleted());
     use_memory_disks({build_volume(b)});
@@ -114,7 +114,7 @@ TEST_F(scan_test, a_record_buffer_is_written_whole) {
 
 // Every deleted file of a volume comes back byte for byte, whatever the geometry and however
 // the table and the files are laid out.
-TEST_F(scan_test, every_deleted_file_recovers_exactly_across_geometries) {
+TEST_F(ntfs_scan_test, every_deleted_file_recovers_exactly_across_geometries) {
     struct geometry_s {
         uint32_t bytes_per_sector, cluster_size, record_size;
         unsigned mft_fragments;
@@ -199,7 +199,7 @@ TEST_F(scan_test, every_deleted_file_recovers_exactly_across_geometries) {
     }
 }
 
-TEST_F(scan_test, device_names_resolve_to_disk_and_partition) {
+TEST_F(ntfs_scan_test, device_names_resolve_to_disk_and_partition) {
     ntfs_builder_c b;
     b.add_file(5, "here.txt", {1}, deleted());
     auto volume = build_volume(b);
@@ -240,7 +240,7 @@ TEST_F(scan_test, device_names_resolve_to_disk_and_partition) {
     EXPECT_EQ(ntfs_scan_startup("/dev/hdb1", nullptr), vessor::error_argument);
 }
 
-TEST_F(scan_test, context_blocks_are_checked_before_use) {
+TEST_F(ntfs_scan_test, context_blocks_are_checked_before_use) {
     ntfs_builder_c b;
     uint64_t file = b.add_file(5, "f", {7, 7, 7}, deleted());
     use_memory_disks({build_volume(b)});
