@@ -71,6 +71,20 @@ TEST_F(config_test, parses_switches_and_custom_signatures_and_skips_malformed_li
     EXPECT_EQ(trace_.find("line 7 skipped"), std::string::npos);
 }
 
+TEST_F(config_test, the_shipped_default_turns_every_type_on_and_names_only_known_types) {
+    std::string path = std::string(TARNWELL_SOURCE_DIR) + "/calloway/Tarnwell.conf";
+    carve_config_s config;
+    ASSERT_TRUE(calloway::load_config(path, calloway::builtin_type_names(), config));
+    EXPECT_TRUE(config.turned_off.empty());
+    EXPECT_TRUE(config.custom.empty());
+    EXPECT_EQ(trace_.find("skipped"), std::string::npos) << trace_;
+    // Every type a format can report has its line, so that a user finds the one to turn off.
+    std::vector<uint8_t> bytes = test_support::read_file(path);
+    std::string text(bytes.begin(), bytes.end());
+    for (const std::string& type : calloway::builtin_type_names())
+        EXPECT_NE(text.find("\n" + type + " "), std::string::npos) << type;
+}
+
 TEST_F(config_test, all_off_then_one_on_finds_only_that_type) {
     carve_test::volume_image image(1 << 20, 31);
     image.place(64 * 1024, samples::named("jpg").data);
