@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh
 scripts/build.sh build
 demo=build/demo/demo-disk.img
-[ -f "$demo" ] || tools/demo/make-demo-disk.sh "$demo"
+[ -f "$demo" ] || tools/demo/make-demo-disk.sh "$demo" build/tools/demo/make_demo_ntfs
 echo
 echo "Volumes of the demo disk:"
 build/cli/tarnwell volumes --disks "$demo"

@@ -63,6 +63,7 @@ void fat_recovery_c::reset() {
     found_count_ = 0;
     records_ = record_table();
     walked_.clear();
+    midnights_.clear();
 }
 
 int64_t fat_recovery_c::fat_time_to_seconds(uint16_t date, uint16_t time) {
@@ -76,6 +77,14 @@ int64_t fat_recovery_c::fat_time_to_seconds(uint16_t date, uint16_t time) {
     calendar.tm_isdst = 0;
     std::time_t seconds = std::mktime(&calendar);
     return seconds == static_cast<std::time_t>(-1) ? 0 : static_cast<int64_t>(seconds);
+}
+
+int64_t fat_recovery_c::entry_time(uint16_t date, uint16_t time) {
+    auto it = midnights_.find(date);
+    if (it == midnights_.end()) it = midnights_.emplace(date, fat_time_to_seconds(date, 0)).first;
+    // Daylight saving is off in the conversion, so a day's seconds simply add to its midnight.
+    if (it->second == 0) return fat_time_to_seconds(date, time);
+    return it->second + (time >> 11) * 3600 + ((time >> 5) & 63) * 60 + (time & 31) * 2;
 }
 
 void fat_recovery_c::run() {
@@ -167,8 +176,8 @@ void fat_recovery_c::walk(uint32_t root_key) {
         record->first_cluster = info.first_cluster;
         record->parent_cluster = frame.key;
         record->size = info.size;
-        record->write_time = fat_time_to_seconds(info.write_date, info.write_time);
-        record->create_time = fat_time_to_seconds(info.create_date, info.create_time);
+        record->write_time = entry_time(info.write_date, info.write_time);
+        record->create_time = entry_time(info.create_date, info.create_time);
         record->in_deleted_folder = frame.inside_deleted;
         record->attributes = static_cast<uint8_t>(info.attributes | (frame.inside_deleted ? fat_attribute_deleted : 0));
         record->name = display_name(info);
@@ -201,6 +210,9 @@ fat_record_s* fat_recovery_c::merge(std::unique_ptr<fat_record_s> record) {
             replace = false;  // neither a deleted file nor a deleted folder displaces a live folder
         else
             replace = record->create_time > existing.create_time;
+        // A folder that lists itself or one of its ancestors must not become its own parent:
+        // it would hang, with every file below it, outside the tree.
+        if (replace && hangs_from_itself(key, record->parent_cluster)) replace = false;
         if (replace)
             it->second = std::move(record);
         else
@@ -210,6 +222,16 @@ fat_record_s* fat_recovery_c::merge(std::unique_ptr<fat_record_s> record) {
     if (!is_folder(*kept) || walked_.count(key)) return nullptr;
     walked_.insert(key);
     return kept;
+}
+
+bool fat_recovery_c::hangs_from_itself(uint32_t key, uint32_t parent) const {
+    for (size_t steps = 0; steps <= records_.size(); ++steps) {
+        if (parent == key) return true;
+        auto it = records_.find(parent);
+        if (parent == 0 || it == records_.end()) return false;
+        parent = it->second->parent_cluster;
+    }
+    return true;  // the ancestors already loop: do not hang anything more from them
 }
 
 void fat_recovery_c::link_children() {

@@ -53,6 +53,8 @@ public:
 
     // FAT date and time as seconds since 1970, local time without daylight saving; 0 when invalid.
     static int64_t fat_time_to_seconds(uint16_t date, uint16_t time);
+    // The same through a cache of each date's midnight: mktime is costly once per entry.
+    int64_t entry_time(uint16_t date, uint16_t time);
 
 protected:
     void run() override;
@@ -66,6 +68,8 @@ private:
     void walk(uint32_t root_key);
     // Merges one entry's record; returns the folder to walk next, or null.
     fat_record_s* merge(std::unique_ptr<fat_record_s> record);
+    // True when parent is the folder at key or lies below it.
+    bool hangs_from_itself(uint32_t key, uint32_t parent) const;
     void link_children();
     void mark_folders_holding_files();
 
@@ -76,6 +80,7 @@ private:
     std::atomic<int32_t> stop_{0};
     std::atomic<uint64_t> scanned_count_{0};
     std::atomic<uint64_t> found_count_{0};
+    std::unordered_map<uint16_t, int64_t> midnights_;
     std::unordered_set<uint32_t> walked_;  // clusters of folders already walked
     std::mutex extract_lock_;       // the preview and the recovery worker may extract at once
 };

@@ -113,16 +113,16 @@ void ntfs_recovery_c::run() {
 
 void ntfs_recovery_c::keep(const uint8_t* raw) {
     platform::byte_reader bytes(raw, vessor::record_size);
+    const uint32_t flags = bytes.u32(vessor::record_flags_offset);
+    if ((flags & vessor::flag_file) && !(flags & vessor::flag_deleted)) return;  // live files are not kept
     auto record = std::make_unique<ntfs_record_s>();
     record->record_number = bytes.u64(vessor::record_number_offset);
     record->parent_number = bytes.u64(vessor::record_parent_offset) & reference_mask;
     record->size = bytes.u64(vessor::record_data_size_offset);
     record->time_b = static_cast<int64_t>(bytes.u64(vessor::record_time_b_offset));
     record->time_a = static_cast<int64_t>(bytes.u64(vessor::record_time_a_offset));
-    record->flags = bytes.u32(vessor::record_flags_offset);
+    record->flags = flags;
     record->name = record_name(bytes);
-    bool live_file = (record->flags & vessor::flag_file) && !(record->flags & vessor::flag_deleted);
-    if (live_file) return;
     found_count_.fetch_add(1, std::memory_order_relaxed);
     records_[record->record_number] = std::move(record);
 }

@@ -82,6 +82,7 @@ device_handle open_whole(const std::string& path, int disk_number, unsigned acce
 }
 
 bool readable_now(const device_handle& device, uint64_t offset, uint64_t length) {
+    if (!detail::any_disk_settings()) return true;
     auto settings = detail::settings_for(device->backing->path());
     if (!settings.present) {
         fail(ENOMEDIUM);
@@ -124,9 +125,12 @@ int64_t device_read(const device_handle& device, void* destination, size_t byte_
         fail(EINVAL);
         return -1;
     }
-    uint64_t length = device->length();
-    if (byte_offset >= length) return 0;
-    byte_count = static_cast<size_t>(std::min<uint64_t>(byte_count, length - byte_offset));
+    // Only a volume's window needs clamping: past the end of a disk or file the read comes back
+    // short by itself, and asking the size would cost a system call per sector.
+    if (device->is_volume) {
+        if (byte_offset >= device->window_length) return 0;
+        byte_count = static_cast<size_t>(std::min<uint64_t>(byte_count, device->window_length - byte_offset));
+    }
     if (!readable_now(device, byte_offset, byte_count)) return -1;
     int64_t n = device->backing->read_at(destination, byte_count, device->window_start + byte_offset);
     if (n < 0) fail(errno);

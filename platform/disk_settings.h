@@ -21,6 +21,8 @@ struct disk_settings_s {
 };
 
 disk_settings_s settings_for(const std::string& path);
+// False while no test has set anything: reads then skip the lookup.
+bool any_disk_settings();
 
 constexpr const char* memory_prefix = "mem:";
 bool is_memory_path(const std::string& path);

@@ -1,12 +1,16 @@
 #include "platform/test_seam.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 
 #include "platform/disk_settings.h"
+#include "platform/volume_probe.h"
 
 namespace platform {
 namespace {
+
+std::atomic<bool> settings_present{false};
 
 struct seam_state_s {
     std::mutex lock;
@@ -31,6 +35,10 @@ bool disk_settings_s::touches_bad_range(uint64_t offset, uint64_t length) const 
         if (offset < bad_end && bad_offset < end) return true;
     }
     return false;
+}
+
+bool any_disk_settings() {
+    return settings_present.load(std::memory_order_relaxed);
 }
 
 disk_settings_s settings_for(const std::string& path) {
@@ -59,8 +67,11 @@ std::optional<std::vector<std::string>> disk_list_override() {
 namespace test {
 
 void set_disk_list(std::optional<std::vector<std::string>> paths) {
-    std::lock_guard guard(state().lock);
-    state().disk_list = std::move(paths);
+    {
+        std::lock_guard guard(state().lock);
+        state().disk_list = std::move(paths);
+    }
+    detail::invalidate_volume_snapshot();  // the volumes of the old list are no longer there
 }
 
 void add_memory_disk(const std::string& name, std::shared_ptr<std::vector<uint8_t>> data) {
@@ -75,21 +86,25 @@ void remove_memory_disks() {
 
 void set_medium_present(const std::string& path, bool present) {
     std::lock_guard guard(state().lock);
+    settings_present = true;
     state().settings[path].present = present;
 }
 
 void add_bad_range(const std::string& path, uint64_t offset, uint64_t length) {
     std::lock_guard guard(state().lock);
+    settings_present = true;
     state().settings[path].bad_ranges.emplace_back(offset, length);
 }
 
 void set_sector_size(const std::string& path, uint32_t sector_size) {
     std::lock_guard guard(state().lock);
+    settings_present = true;
     state().settings[path].sector_size = sector_size;
 }
 
 void set_read_delay(const std::string& path, uint32_t microseconds) {
     std::lock_guard guard(state().lock);
+    settings_present = true;
     state().settings[path].read_delay_us = microseconds;
 }
 

@@ -1,11 +1,15 @@
 #include "platform/trace.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <mutex>
 
 namespace platform {
 
 namespace {
+// Lets tracef skip formatting when no sink is set: the engines trace every entry they read.
+std::atomic<bool> sink_set{true};
+
 std::mutex& sink_lock() {
     static auto* lock = new std::mutex;  // never destroyed: engines may trace during exit
     return *lock;
@@ -21,6 +25,7 @@ trace_sink& current_sink() {
 
 void set_trace_sink(trace_sink sink) {
     std::lock_guard guard(sink_lock());
+    sink_set = static_cast<bool>(sink);
     current_sink() = std::move(sink);
 }
 
@@ -45,6 +50,7 @@ void trace(const std::string& text) {
 }
 
 void tracef(const char* format, ...) {
+    if (!sink_set.load(std::memory_order_relaxed)) return;
     char small[512];
     va_list args;
     va_start(args, format);

@@ -70,6 +70,14 @@ void ensure_snapshot() {
 
 }  // namespace
 
+namespace detail {
+void invalidate_volume_snapshot() {
+    std::lock_guard guard(snapshot().lock);
+    snapshot().taken = false;
+    snapshot().volumes.clear();
+}
+}  // namespace detail
+
 std::vector<std::string> find_volumes() {
     auto volumes = probe_all();
     std::vector<std::string> names;

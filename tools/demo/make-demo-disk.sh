@@ -1,19 +1,22 @@
 #!/usr/bin/env bash
-# Makes the demo disk: an MBR disk image of 64 MiB with a FAT32 and a FAT16 partition, files
-# copied in and some of them deleted again, so that a scan has something to find.
-#   make-demo-disk.sh OUTPUT.img
+# Makes the demo disk: an MBR disk image of 96 MiB with a FAT32, a FAT16 and an NTFS partition,
+# files copied in and some of them deleted again, so that a scan has something to find.
+#   make-demo-disk.sh OUTPUT.img [MAKE_DEMO_NTFS]
+# MAKE_DEMO_NTFS is the built tool that writes the NTFS volume (build/tools/demo/make_demo_ntfs).
 set -euo pipefail
-out=${1:?usage: make-demo-disk.sh OUTPUT.img}
+out=${1:?usage: make-demo-disk.sh OUTPUT.img [MAKE_DEMO_NTFS]}
+make_ntfs=${2:-$(dirname "$0")/../../build/tools/demo/make_demo_ntfs}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 img="$work/disk.img"
 
-truncate -s 64M "$img"
+truncate -s 96M "$img"
 sfdisk --quiet "$img" <<'TABLE'
 label: dos
 label-id: 0x7e3a91c2
 start=2048, size=81920, type=c
 start=83968, size=40960, type=6
+start=124928, size=65536, type=7
 TABLE
 
 fat32_offset=2048
@@ -43,6 +46,10 @@ done
 mdel -i "$m32" ::/Photos/2024/holiday-2.jpg ::/Photos/2024/holiday-4.jpg
 mdeltree -i "$m32" ::/Documents
 mdel -i "$m16" ::/notes.txt ::/Documents/report-2.txt
+
+ntfs_offset=124928
+"$make_ntfs" "$work/ntfs.img" $((65536 * 512))
+dd if="$work/ntfs.img" of="$img" bs=512 seek=$ntfs_offset conv=notrunc status=none
 
 mkdir -p "$(dirname "$out")"
 mv "$img" "$out"

@@ -1,0 +1,56 @@
+#include "bench/engines/bench_support.h"
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace bench {
+
+double peak_rss_mib() {
+    struct rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+uint64_t heap_in_use() {
+    return mallinfo2().uordblks;
+}
+
+bool drop_page_cache() {
+    ::sync();
+    int fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY);
+    if (fd < 0) return false;
+    bool ok = ::write(fd, "3\n", 2) == 2;
+    ::close(fd);
+    return ok;
+}
+
+double raw_read_ranges(const std::string& path, const std::vector<std::pair<uint64_t, uint32_t>>& ranges) {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) return -1;
+    std::vector<uint8_t> buffer(1 << 20);
+    stopwatch clock;
+    for (const auto& [offset, length] : ranges) {
+        if (length > buffer.size()) buffer.resize(length);
+        if (::pread(fd, buffer.data(), length, static_cast<off_t>(offset)) < 0) break;
+    }
+    double seconds = clock.seconds();
+    ::close(fd);
+    return seconds;
+}
+
+void report_ratio(const char* label, double work_seconds, double raw_seconds) {
+    std::printf("%-28s %8.3f s   raw %8.3f s   ratio %.2f (work / raw)\n", label, work_seconds, raw_seconds,
+                raw_seconds > 0 ? work_seconds / raw_seconds : 0.0);
+}
+
+void report_rate(const char* label, uint64_t bytes, double work_seconds, double raw_seconds) {
+    double mib = static_cast<double>(bytes) / (1 << 20);
+    std::printf("%-28s %8.1f MB/s   raw %8.1f MB/s   ratio %.2f (rate / raw rate)\n", label, mib / work_seconds,
+                mib / raw_seconds, raw_seconds / work_seconds);
+}
+
+}  // namespace bench
