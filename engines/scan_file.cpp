@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 
 #include "engines/raw_recovery.h"
 #include "platform/byte_reader.h"
@@ -16,6 +17,7 @@ namespace {
 
 constexpr size_t header_size = 256;
 constexpr size_t entry_size = 32;
+constexpr size_t piece_entries = 2048;  // 64 KiB per read
 
 bool write_all(int fd, const uint8_t* data, size_t length) {
     while (length > 0) {
@@ -106,17 +108,21 @@ std::string raw_recovery_c::read_scan_file(const std::string& path) {
     uint64_t body = static_cast<uint64_t>(info.st_size) - header_size;
     if (body % entry_size != 0 || body / entry_size > scan_file_entry_limit) return {};
 
-    std::vector<uint8_t> bytes(body);
-    if (!read_all(fd.get(), bytes.data(), bytes.size())) return {};
+    // Read in pieces and checked as they come: a crafted file of gigabytes is refused at its
+    // first bad entry, and memory grows only with the entries that passed.
     std::vector<carved_entry_s> loaded;
-    loaded.reserve(bytes.size() / entry_size);
-    for (size_t i = 0; i < bytes.size() / entry_size; ++i) {
-        carved_entry_s entry = decode_entry(platform::byte_reader(bytes.data() + i * entry_size, entry_size));
-        // A wrong ordinal would make a row name and extract another entry, or none.
-        if (entry.ordinal != i || entry.offset < 0 ||
-            entry.length > static_cast<uint64_t>(INT64_MAX) - static_cast<uint64_t>(entry.offset))
-            return {};
-        loaded.push_back(entry);
+    std::vector<uint8_t> piece(piece_entries * entry_size);
+    for (uint64_t done = 0, total = body / entry_size; done < total;) {
+        size_t count = static_cast<size_t>(std::min<uint64_t>(piece_entries, total - done));
+        if (!read_all(fd.get(), piece.data(), count * entry_size)) return {};
+        for (size_t i = 0; i < count; ++i, ++done) {
+            carved_entry_s entry = decode_entry(platform::byte_reader(piece.data() + i * entry_size, entry_size));
+            // A wrong ordinal would make a row name and extract another entry, or none.
+            if (entry.ordinal != done || entry.offset < 0 ||
+                entry.length > static_cast<uint64_t>(INT64_MAX) - static_cast<uint64_t>(entry.offset))
+                return {};
+            loaded.push_back(entry);
+        }
     }
     entries_ = std::move(loaded);
     type_map_.clear();
