@@ -1,9 +1,7 @@
 #include "engines/fat_recovery.h"
 
 #include <algorithm>
-#include <chrono>
 #include <ctime>
-#include <thread>
 
 #include "disk/sector_device.h"
 #include "engines/target_file.h"
@@ -49,18 +47,14 @@ struct fat_recovery_c::walk_frame_s {
     bool last = false;  // the reader reported a broken chain with this entry: the folder ends after it
 };
 
-fat_recovery_c::fat_recovery_c(QObject* parent) : recovery_base_c(parent) {}
+fat_recovery_c::fat_recovery_c(QObject* parent) : polled_engine_c(parent) {}
 
 void fat_recovery_c::set_volume(const volume_item_s& volume) {
     volume_ = volume;
 }
 
 void fat_recovery_c::reset() {
-    progress_ = 0.0;
-    pause_ = 0;
-    stop_ = 0;
-    scanned_count_ = 0;
-    found_count_ = 0;
+    reset_state();
     records_ = record_table();
     walked_.clear();
     midnights_.clear();
@@ -124,20 +118,12 @@ bool fat_recovery_c::open_folder(walk_frame_s& frame, bool root) {
     return fat_read_dir(&frame.dir, nullptr) == fat_ok;
 }
 
-bool fat_recovery_c::wait_while_paused() {
-    while (pause()) {
-        if (stop() != 0) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
-}
-
 bool fat_recovery_c::next_entry(walk_frame_s& frame, fat_entry_info& info) {
     for (;;) {
-        if (frame.last || stop() != 0 || !wait_while_paused()) return false;
-        uint64_t scanned = scanned_count_.load(std::memory_order_relaxed);
+        if (frame.last || !wait_while_paused()) return false;
+        uint64_t scanned = scanned_count();
         set_progress(std::min(static_cast<double>(scanned) / 2000.0, 0.99));
-        scanned_count_.store(scanned + 1, std::memory_order_relaxed);
+        count_scanned();
         platform::tracef("file count:%d\n", static_cast<int>(scanned + 1));
 
         info = fat_entry_info{};
@@ -198,7 +184,7 @@ fat_record_s* fat_recovery_c::merge(std::unique_ptr<fat_record_s> record) {
     fat_record_s* kept = record.get();
     if (it == records_.end()) {
         records_[key] = std::move(record);
-        found_count_.fetch_add(1, std::memory_order_relaxed);
+        count_found();
     } else {
         fat_record_s& existing = *it->second;
         bool replace;

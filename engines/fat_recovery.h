@@ -2,7 +2,6 @@
 // The scan engine for FAT12/16/32 volumes: walks every directory with the FAT reader and records
 // all folders and the deleted files, keyed by first cluster.
 #include <QString>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -12,7 +11,7 @@
 #include <vector>
 
 #include "disk/fat_reader.h"
-#include "engines/recovery_base.h"
+#include "engines/polled_engine.h"
 
 struct fat_record_s {
     uint32_t reserved = 0;
@@ -28,7 +27,7 @@ struct fat_record_s {
     std::vector<fat_record_s*> children;  // in ascending key order; not owned
 };
 
-class fat_recovery_c : public recovery_base_c {
+class fat_recovery_c : public polled_engine_c {
     Q_OBJECT
 public:
     using record_table = std::unordered_map<uint32_t, std::unique_ptr<fat_record_s>>;
@@ -36,14 +35,6 @@ public:
     explicit fat_recovery_c(QObject* parent = nullptr);
 
     void set_volume(const volume_item_s& volume) override;
-    double progress() override { return progress_.load(std::memory_order_relaxed); }
-    void set_progress(double value) override { progress_.store(value, std::memory_order_relaxed); }
-    void set_stop(int code) override { stop_.store(code, std::memory_order_relaxed); }
-    int stop() override { return stop_.load(std::memory_order_relaxed); }
-    int pause() override { return pause_.load(std::memory_order_relaxed); }
-    void set_pause(int flag) override { pause_.store(flag, std::memory_order_relaxed); }
-    uint64_t scanned_count() override { return scanned_count_.load(std::memory_order_relaxed); }
-    uint64_t found_count() override { return found_count_.load(std::memory_order_relaxed); }
     void reset() override;
     int extract(uint64_t id, const QString& target_path) override;
     int full_path(uint64_t id, QString& out) override;
@@ -64,7 +55,6 @@ private:
     bool open_folder(walk_frame_s& frame, bool root);
     // Reads the next usable entry of the folder on top of the stack; false when the folder ends.
     bool next_entry(walk_frame_s& frame, fat_entry_info& info);
-    bool wait_while_paused();
     void walk(uint32_t root_key);
     // Merges one entry's record; returns the folder to walk next, or null.
     fat_record_s* merge(std::unique_ptr<fat_record_s> record);
@@ -75,11 +65,6 @@ private:
 
     record_table records_;
     volume_item_s volume_;
-    std::atomic<double> progress_{0.0};
-    std::atomic<int32_t> pause_{0};
-    std::atomic<int32_t> stop_{0};
-    std::atomic<uint64_t> scanned_count_{0};
-    std::atomic<uint64_t> found_count_{0};
     std::unordered_map<uint16_t, int64_t> midnights_;
     std::unordered_set<uint32_t> walked_;  // clusters of folders already walked
     std::mutex extract_lock_;       // the preview and the recovery worker may extract at once

@@ -4,11 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <thread>
 #include <unordered_set>
 
 #include "platform/byte_reader.h"
@@ -30,7 +28,7 @@ std::u16string record_name(const platform::byte_reader& raw) {
 
 }  // namespace
 
-ntfs_recovery_c::ntfs_recovery_c(QObject* parent) : recovery_base_c(parent) {}
+ntfs_recovery_c::ntfs_recovery_c(QObject* parent) : polled_engine_c(parent) {}
 
 ntfs_recovery_c::~ntfs_recovery_c() {
     wait();
@@ -42,11 +40,7 @@ void ntfs_recovery_c::set_volume(const volume_item_s& volume) {
 }
 
 void ntfs_recovery_c::reset() {
-    progress_ = 0.0;
-    pause_ = 0;
-    stop_ = 0;
-    scanned_count_ = 0;
-    found_count_ = 0;
+    reset_state();
     records_ = record_table();
 }
 
@@ -76,14 +70,6 @@ void ntfs_recovery_c::log_startup_failure(int result) {
     std::fflush(stderr);
 }
 
-bool ntfs_recovery_c::wait_while_paused() {
-    while (pause()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (stop() != 0) return false;
-    }
-    return true;
-}
-
 void ntfs_recovery_c::run() {
     reset();
     const std::string device = device_name(volume_);
@@ -104,7 +90,7 @@ void ntfs_recovery_c::run() {
         int64_t total = vessor::context_total(context_.data());
         double position = vessor::context_position(context_.data());
         set_progress(total > 0 ? std::clamp(position / static_cast<double>(total), 0.0, 1.0) : 0.0);
-        scanned_count_.fetch_add(1, std::memory_order_relaxed);
+        count_scanned();
         keep(raw);
     }
     link_children();
@@ -123,7 +109,7 @@ void ntfs_recovery_c::keep(const uint8_t* raw) {
     record->time_a = static_cast<int64_t>(bytes.u64(vessor::record_time_a_offset));
     record->flags = flags;
     record->name = record_name(bytes);
-    found_count_.fetch_add(1, std::memory_order_relaxed);
+    count_found();
     records_[record->record_number] = std::move(record);
 }
 

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include "engines/recovery_base.h"
+
 namespace bench {
 
 double peak_rss_mib() {
@@ -26,6 +28,24 @@ bool drop_page_cache() {
     bool ok = ::write(fd, "3\n", 2) == 2;
     ::close(fd);
     return ok;
+}
+
+double timed_scan(::recovery_base_c& engine, uint64_t& store_bytes) {
+    engine.reset();
+    uint64_t before = heap_in_use();
+    stopwatch clock;
+    engine.start();
+    engine.wait();
+    double seconds = clock.seconds();
+    store_bytes = heap_in_use() - before;
+    return seconds;
+}
+
+void report_store(const char* what, uint64_t read, uint64_t kept, uint64_t store_bytes) {
+    std::printf("%s read %llu, records kept %llu, store %.1f MiB (%.0f bytes a record)\n", what,
+                static_cast<unsigned long long>(read), static_cast<unsigned long long>(kept),
+                static_cast<double>(store_bytes) / 1048576.0,
+                kept ? static_cast<double>(store_bytes) / static_cast<double>(kept) : 0.0);
 }
 
 double raw_read_ranges(const std::string& path, const std::vector<std::pair<uint64_t, uint32_t>>& ranges) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class recovery_base_c;
+
 namespace bench {
 
 class stopwatch {
@@ -25,6 +27,11 @@ uint64_t heap_in_use();
 
 // Drops the page cache (needs root); false when that is not allowed.
 bool drop_page_cache();
+
+// Runs a prepared engine's scan to its end; store_bytes receives the heap it kept.
+double timed_scan(::recovery_base_c& engine, uint64_t& store_bytes);
+// Prints what a scan read and kept.
+void report_store(const char* what, uint64_t read, uint64_t kept, uint64_t store_bytes);
 
 // Reads each (offset, length) range of the file with pread, in order; returns the seconds taken.
 double raw_read_ranges(const std::string& path, const std::vector<std::pair<uint64_t, uint32_t>>& ranges);

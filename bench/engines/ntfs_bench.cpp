@@ -72,22 +72,10 @@ int run_ntfs_bench(const std::string& folder) {
     enumerate_volumes();
     ntfs_recovery_c engine;
     engine.set_volume(volume_list().value(1));
-    uint64_t heap_before = 0, heap_after = 0;
-    auto scan = [&] {
-        engine.reset();
-        heap_before = bench::heap_in_use();
-        bench::stopwatch clock;
-        engine.start();
-        engine.wait();
-        double seconds = clock.seconds();
-        heap_after = bench::heap_in_use();
-        return seconds;
-    };
+    uint64_t store_bytes = 0;
+    auto scan = [&] { return bench::timed_scan(engine, store_bytes); };
     bench::compare_cold_and_warm("NTFS scan", scan, [&] { return bench::raw_read_ranges(path, layout.table); });
-    std::printf("records read %llu, records kept %llu, store %.1f MiB (%.0f bytes a record)\n",
-                static_cast<unsigned long long>(engine.scanned_count()),
-                static_cast<unsigned long long>(engine.found_count()), (heap_after - heap_before) / 1048576.0,
-                static_cast<double>(heap_after - heap_before) / static_cast<double>(engine.found_count()));
+    bench::report_store("records", engine.scanned_count(), engine.found_count(), store_bytes);
 
     const QString out = QString::fromStdString(folder + "/bench-ntfs-out");
     unsigned failed = 0;
