@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-image-formats-plugins libblkid-dev libgtest-dev
   zlib1g-dev libbz2-dev nasm
-  dosfstools mtools fdisk util-linux
+  dosfstools mtools fdisk util-linux python3
   fonts-liberation fonts-dejavu xvfb
 )
 missing=()
