@@ -6,17 +6,7 @@ set -uo pipefail
 if command -v qemu-system-x86_64 >/dev/null 2>&1 || command -v qemu-system-i386 >/dev/null 2>&1; then
   exit 0
 fi
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  if command -v sudo >/dev/null 2>&1; then
-    sudo="sudo"
-  else
-    echo "install-qemu: not root and no sudo; the boot test will be skipped" >&2
-    exit 0
-  fi
-fi
-echo "Installing: qemu-system-x86"
-if ! { $sudo apt-get update -qq && DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends qemu-system-x86; }; then
+if ! "$(dirname "$0")/apt-install.sh" --no-recommends qemu-system-x86; then
   echo "install-qemu: qemu-system-x86 could not be installed; the boot test will be skipped" >&2
 fi
 exit 0
