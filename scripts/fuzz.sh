@@ -9,10 +9,10 @@
 # finding's input into the committed corpus, named for the fault, once it is fixed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-targets=(fat_reader fat_engine ntfs_volume ntfs_record carve_formats carve_scan carve_config scan_file
+targets=(fat_reader fat_engine ntfs_volume ntfs_engine ntfs_record carve_formats carve_scan carve_config scan_file
          partition_search boot_sector)
 # Inputs are disks or files: the largest seed decides, within a bound that keeps runs quick.
-declare -A max_len=([fat_reader]=524288 [fat_engine]=524288 [ntfs_volume]=786432 [carve_scan]=524288
+declare -A max_len=([fat_reader]=524288 [fat_engine]=524288 [ntfs_volume]=786432 [ntfs_engine]=786432 [carve_scan]=524288
                     [partition_search]=524288 [boot_sector]=2048 [ntfs_record]=16384 [scan_file]=65536)
 
 if [ $# -lt 1 ]; then
@@ -35,16 +35,20 @@ cmake --build build-fuzz -j "$(nproc)" --target "${chosen[@]/#/fuzz_}"
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:${UBSAN_OPTIONS:-}"
 export QT_QPA_PLATFORM=offscreen TZ=UTC
+root=$(pwd)
+mkdir -p build-fuzz/work
+cd build-fuzz/work  # what the targets leave in the current folder stays here
 status=0
 for t in "${chosen[@]}"; do
-  mkdir -p "build-fuzz/corpus/$t" "build-fuzz/findings/$t"
+  mkdir -p "$root/build-fuzz/corpus/$t" "$root/build-fuzz/findings/$t"
   echo "== $t: ${seconds}s"
   args=(-max_total_time="$seconds" -timeout=25 -rss_limit_mb=4096 -print_final_stats=1
-        -artifact_prefix="build-fuzz/findings/$t/")
+        -artifact_prefix="$root/build-fuzz/findings/$t/")
   [ -n "${max_len[$t]:-}" ] && args+=(-max_len="${max_len[$t]}")
-  [ -f "tests/fuzz/$t.dict" ] && args+=(-dict="tests/fuzz/$t.dict")
-  log="build-fuzz/findings/$t/last-run.log"
-  if ! "build-fuzz/tests/fuzz/fuzz_$t" "${args[@]}" "build-fuzz/corpus/$t" "tests/fuzz/corpus/$t" >"$log" 2>&1; then
+  [ -f "$root/tests/fuzz/$t.dict" ] && args+=(-dict="$root/tests/fuzz/$t.dict")
+  log="$root/build-fuzz/findings/$t/last-run.log"
+  if ! "$root/build-fuzz/tests/fuzz/fuzz_$t" "${args[@]}" "$root/build-fuzz/corpus/$t" "$root/tests/fuzz/corpus/$t" \
+      >"$log" 2>&1; then
     status=1
     echo "finding in $t: see $log"
   fi

@@ -13,7 +13,7 @@ namespace {
 // Bounds that keep one input quick; the reader itself must end on its own within them.
 constexpr size_t folder_limit = 64;
 constexpr size_t entry_limit = 4096;
-constexpr uint32_t read_limit = 256 * 1024;
+constexpr uint32_t read_limit = 64 * 1024;
 
 struct file_s {
     uint32_t first_cluster;
@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         sub.cluster = folders[i];
         if (fat_read_dir(&sub, nullptr) == fat_ok) list_folder(sub, folders, files, entries);
     }
-    for (size_t i = 0; i < files.size() && i < 32; ++i) {
+    for (size_t i = 0; i < files.size() && i < 16; ++i) {
         read_file(volume, files[i], false);
         read_file(volume, files[i], true);
     }

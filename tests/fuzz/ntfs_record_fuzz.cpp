@@ -83,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             input_records_c source(data, size);
             vessor::record_summary_s summary;
-            vessor::summarise_record(0, bytes, source, true, summary);
+            std::vector<vessor::attribute_s> scratch;
+            vessor::summarise_record(0, bytes, source, true, summary, scratch);
             summary.preferred_name();
         }
     }
