@@ -2,6 +2,9 @@
 // directory chains and folders listed again below themselves.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+
 #include "engines/fat_recovery.h"
 #include "platform/test_seam.h"
 #include "tests/engines/engine_test_support.h"
@@ -119,4 +122,28 @@ TEST(fat_engine_merge, a_folder_listed_again_below_itself_keeps_its_place) {
     auto tree = build_result_folders(engine_fat, &engine);
     ASSERT_EQ(tree.nodes.size(), 3u);
     EXPECT_EQ(tree.path_of(2), "/A/B");
+}
+
+TEST(fat_engine_times, the_cached_conversion_equals_local_time_without_daylight_saving) {
+    const char* previous = std::getenv("TZ");
+    const std::string saved = previous ? previous : "";
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+    fat_recovery_c engine;
+    auto fat_date = [](int year, int month, int day) { return static_cast<uint16_t>((year - 1980) << 9 | month << 5 | day); };
+    auto fat_time = [](int hour, int minute, int second2) { return static_cast<uint16_t>(hour << 11 | minute << 5 | second2); };
+    struct {
+        uint16_t date, time;
+    } cases[] = {{fat_date(2024, 7, 14), fat_time(13, 45, 10)},   // summer
+                 {fat_date(2024, 7, 14), fat_time(0, 0, 0)},      // the cached midnight itself
+                 {fat_date(2024, 1, 3), fat_time(23, 59, 29)},    // winter
+                 {fat_date(2024, 3, 31), fat_time(2, 30, 0)},     // the hour that is skipped in spring
+                 {fat_date(2023, 2, 31), fat_time(31, 63, 31)},   // fields past their range normalise
+                 {fat_date(1980, 0, 0), fat_time(0, 0, 0)}};
+    for (const auto& c : cases)
+        EXPECT_EQ(engine.entry_time(c.date, c.time), fat_recovery_c::fat_time_to_seconds(c.date, c.time))
+            << c.date << " " << c.time;
+    EXPECT_EQ(fat_recovery_c::fat_time_to_seconds(fat_date(2024, 1, 3), fat_time(12, 0, 0)), 1704279600);
+    if (previous) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
+    ::tzset();
 }
