@@ -52,6 +52,6 @@ for t in "${chosen[@]}"; do
     status=1
     echo "finding in $t: see $log"
   fi
-  grep -E '^(#[0-9]+ +(INITED|DONE)|stat::|SUMMARY)|ERROR' "$log" | tail -12 || true
+  grep -E '^(#[0-9]+ +(INITED|DONE)|stat::|SUMMARY)|==ERROR|^ERROR: (libFuzzer|no interesting)' "$log" | tail -12 || true
 done
 exit $status
