@@ -22,6 +22,9 @@ if [ $# -lt 1 ]; then
 fi
 chosen=("$1")
 [ "$1" = "all" ] && chosen=("${targets[@]}")
+for t in "${chosen[@]}"; do
+  [[ " ${targets[*]} " == *" $t "* ]] || { echo "fuzz.sh: no target $t" >&2; exit 2; }
+done
 seconds=${2:-300}
 
 scripts/install-fuzz.sh
